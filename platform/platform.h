@@ -121,7 +121,7 @@ public:
     [[nodiscard]] virtual Win32Error SetValue(RegKey key, const char16_t* name, uint32_t type,
                                               const void* data, uint32_t size) = 0;
     [[nodiscard]] virtual Win32Error DeleteValue(RegKey key, const char16_t* name) = 0;
-    // Removes the subkey with everything below it (RegDeleteTreeW semantics, then the key).
+    // Removes the subkey with everything below it (RegDeleteTreeW with a subkey name).
     [[nodiscard]] virtual Win32Error DeleteTree(RegKey parent, const char16_t* subKey) = 0;
     virtual Win32Error CloseKey(RegKey key) = 0;
 
