@@ -1,0 +1,61 @@
+#include "handler_control.h"
+
+#include "child_process.h"
+#include "registry.h"
+#include "sample_handler/handler_class.h"
+#include "sample_handler/settings.h"
+
+namespace e2e {
+namespace {
+
+const std::wstring settingsKey = sample_handler::kSettingsKey;
+const std::wstring progIdKey = sample_handler::kProgId;
+
+}  // namespace
+
+HandlerSettings::HandlerSettings(std::wstring jobLog)
+    : jobLog_(std::move(jobLog)),
+      previousJobLog_(ReadString(HKEY_LOCAL_MACHINE, settingsKey, L"JobLog")) {
+    Clear();
+    (void)SetString(HKEY_LOCAL_MACHINE, settingsKey, L"JobLog", jobLog_);
+}
+
+HandlerSettings::~HandlerSettings() {
+    Clear();
+    if (previousJobLog_) {
+        (void)SetString(HKEY_LOCAL_MACHINE, settingsKey, L"JobLog", *previousJobLog_);
+    } else {
+        (void)DeleteValue(HKEY_LOCAL_MACHINE, settingsKey, L"JobLog");
+    }
+}
+
+void HandlerSettings::Clear() {
+    (void)DeleteValue(HKEY_LOCAL_MACHINE, settingsKey, L"Mode");
+    (void)DeleteValue(HKEY_LOCAL_MACHINE, settingsKey, L"DurationMs");
+    (void)DeleteKeyTree(HKEY_LOCAL_MACHINE, settingsKey + L"\\Tasks");
+}
+
+LSTATUS HandlerSettings::SetMode(const wchar_t* mode, const std::wstring& task) {
+    const std::wstring key = task.empty() ? settingsKey : settingsKey + L"\\Tasks\\" + task;
+    return SetString(HKEY_LOCAL_MACHINE, key, L"Mode", mode);
+}
+
+LSTATUS HandlerSettings::SetDurationMs(DWORD milliseconds) {
+    return SetDword(HKEY_LOCAL_MACHINE, settingsKey, L"DurationMs", milliseconds);
+}
+
+JobLog HandlerSettings::ReadJobLog() const { return ParseJobLog(JobLogText()); }
+
+std::string HandlerSettings::JobLogText() const { return ReadTextFile(jobLog_); }
+
+ProgIdRemoval::ProgIdRemoval()
+    : description_(ReadString(HKEY_CLASSES_ROOT, progIdKey, nullptr)),
+      classId_(ReadString(HKEY_CLASSES_ROOT, progIdKey + L"\\CLSID", nullptr)),
+      status_(DeleteKeyTree(HKEY_CLASSES_ROOT, progIdKey)) {}
+
+ProgIdRemoval::~ProgIdRemoval() {
+    if (description_) (void)SetString(HKEY_CLASSES_ROOT, progIdKey, nullptr, *description_);
+    if (classId_) (void)SetString(HKEY_CLASSES_ROOT, progIdKey + L"\\CLSID", nullptr, *classId_);
+}
+
+}  // namespace e2e
