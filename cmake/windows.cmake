@@ -89,3 +89,13 @@ endif()
 if(BUILD_TESTING AND EXISTS ${PROJECT_SOURCE_DIR}/tests/wine/CMakeLists.txt)
   add_subdirectory(tests/wine)
 endif()
+
+# The release as a whole: reproducible (both bitnesses built twice from two copies of the
+# sources, about a minute) and its guide in step with the profiles. They build their own
+# trees, so one Windows tree is enough to carry them.
+if(BUILD_TESTING AND CMAKE_SIZEOF_VOID_P EQUAL 8)
+  add_test(NAME release.reproducible COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-reproducible.sh)
+  add_test(NAME release.guide COMMAND ${PROJECT_SOURCE_DIR}/scripts/release.sh --check-guide)
+  set_tests_properties(release.reproducible release.guide PROPERTIES LABELS release)
+  set_tests_properties(release.reproducible PROPERTIES TIMEOUT 900)
+endif()
