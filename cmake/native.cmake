@@ -17,11 +17,26 @@ if(NOT GTest_FOUND)
 endif()
 
 add_library(jobsvc_sim STATIC
+  platform/sim/automation.cpp
+  platform/sim/kernel.cpp
   platform/sim/machine.cpp
-  platform/sim/scheduler.cpp
+  platform/sim/module.cpp
   platform/sim/process.cpp
+  platform/sim/registry.cpp
+  platform/sim/scheduler.cpp
+  platform/sim/services.cpp
   ${PROJECT_BINARY_DIR}/generated/profiles_table.cpp
 )
 target_link_libraries(jobsvc_sim PUBLIC jobsvc_runtime Threads::Threads)
 
 add_subdirectory(tests/native)
+
+option(JOBSVC_FUZZ "Build the libFuzzer targets (clang only)" OFF)
+if(JOBSVC_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "JOBSVC_FUZZ needs clang")
+  endif()
+  # Coverage for the fuzzers' guidance in the code they reach.
+  target_compile_options(jobsvc_runtime PRIVATE -fsanitize=fuzzer-no-link)
+  add_subdirectory(fuzz)
+endif()

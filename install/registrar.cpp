@@ -309,6 +309,9 @@ private:
 HResult ApplyRegistrationScript(Registry& registry, std::string_view script,
                                 std::span<const ReplacementVariable> variables,
                                 RegistrarMode mode) {
+    // The script is text: it ends at a zero, so that no name can hide one. (An empty name
+    // would make a key operation act on the parent itself.)
+    script = script.substr(0, script.find('\0'));
     std::vector<Root> roots;
     if (!Parser(script, variables).Parse(roots)) return E_INVALIDARG;
     Applier applier(registry);

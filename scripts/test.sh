@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the native tests and both Windows builds, then runs every test: the runtime on the
-# simulated machine, the build checks of both bitnesses, and the 64-bit executables under Wine.
+# simulated machine (also sanitized, with the fuzz targets), the build checks of both
+# bitnesses, the release's reproducibility, and the 64-bit executables under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -11,6 +12,12 @@ run() { "$@" || status=1; }
 cmake --preset native >/dev/null
 cmake --build --preset native
 run ctest --preset native
+
+# The same tests under AddressSanitizer and UndefinedBehaviorSanitizer, and the fuzz targets
+# for a bounded time each.
+cmake --preset sanitize >/dev/null
+cmake --build --preset sanitize
+run ctest --preset sanitize
 
 cmake --preset win32 >/dev/null
 cmake --build --preset win32

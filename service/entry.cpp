@@ -1,40 +1,13 @@
 #include "service/entry.h"
 
+#include <string>
+
 #include "platform/constants.h"
 #include "platform/owned.h"
 #include "service/service_module.h"
+#include "service/switches.h"
 
 namespace jobsvc {
-
-const char16_t* FindSwitch(Module& module, const char16_t* text, const char16_t* separators) {
-    if (text == nullptr || separators == nullptr) return nullptr;
-    for (; *text != u'\0'; text = module.NextChar(text)) {
-        for (const char16_t* separator = separators; *separator != u'\0';
-             separator = module.NextChar(separator)) {
-            if (*text == *separator) return module.NextChar(text);
-        }
-    }
-    return nullptr;
-}
-
-namespace {
-
-// The remainder of the line must be the whole keyword, so a switch counts only as the last
-// thing on the command line.
-enum class Switch { None, UnregServer, RegServer, Service };
-
-Switch ScanSwitches(Module& module, const char16_t* commandLine) {
-    static constexpr char16_t separators[] = u"-/";
-    for (const char16_t* p = FindSwitch(module, commandLine, separators); p != nullptr;
-         p = FindSwitch(module, p, separators)) {
-        if (module.CompareNoCase(p, u"UnregServer") == 0) return Switch::UnregServer;
-        if (module.CompareNoCase(p, u"RegServer") == 0) return Switch::RegServer;
-        if (module.CompareNoCase(p, u"Service") == 0) return Switch::Service;
-    }
-    return Switch::None;
-}
-
-}  // namespace
 
 int32_t ProgramEntry(ServiceModule& module, ModuleHandle instance) {
     const Platform& os = module.Os();
@@ -43,13 +16,13 @@ int32_t ProgramEntry(ServiceModule& module, ModuleHandle instance) {
     module.isService = true;
 
     switch (ScanSwitches(os.module, commandLine)) {
-        case Switch::UnregServer:
+        case RegistrationSwitch::UnregServer:
             return module.UnregisterServer();
-        case Switch::RegServer:
+        case RegistrationSwitch::RegServer:
             return module.RegisterServer(true, false);
-        case Switch::Service:
+        case RegistrationSwitch::Service:
             return module.RegisterServer(true, true);
-        case Switch::None:
+        case RegistrationSwitch::None:
             break;
     }
 

@@ -1,7 +1,7 @@
 // The program entry: switch scan, service-mode probe and exit codes.
 #include <gtest/gtest.h>
 
-#include "service/entry.h"
+#include "service/switches.h"
 #include "sim_test.h"
 
 namespace jobsvc {

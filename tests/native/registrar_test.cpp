@@ -105,6 +105,16 @@ TEST_F(RegistrarTest, RefusesAMalformedScriptBeforeWritingAnything) {
     }
 }
 
+TEST_F(RegistrarTest, ScriptEndsAtAZeroSoNoNameIsEmptied) {
+    machine.CreateKey(u"HKLM\\Software\\Precious");
+    // Read past the zero, "Delete" would name the empty key: Software itself.
+    const std::string_view script("HKLM { NoRemove Software { Kept } }\0 HKLM { Software { Delete \0x } }",
+                                  68);
+    ASSERT_EQ(Apply(script, RegistrarMode::Register), S_OK);
+    EXPECT_TRUE(machine.KeyExists(u"HKLM\\Software\\Precious"));
+    EXPECT_TRUE(machine.KeyExists(u"HKLM\\Software\\Kept"));
+}
+
 TEST_F(RegistrarTest, StopsAtTheFirstRefusedKey) {
     machine.CreateKey(u"HKCR\\Locked");
     machine.DenyAccess(u"HKCR\\Locked", KEY_WRITE);
