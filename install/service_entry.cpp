@@ -16,6 +16,15 @@ void ServiceModule::ShowFailure(const char16_t* text) {
     (void)os_.ui.ShowMessageBox(text, serviceName, MB_OK);
 }
 
+OwnedScHandle ServiceModule::OpenManagerForChange() {
+    OwnedScHandle manager(os_.services, os_.services.OpenManager(SC_MANAGER_ALL_ACCESS));
+    if (!manager) {
+        lastEntryError = os_.kernel.LastError();
+        ShowFailure(u"Couldn't open service manager");
+    }
+    return manager;
+}
+
 bool ServiceModule::IsInstalled() {
     ServiceManager& services = os_.services;
     OwnedScHandle manager(services, services.OpenManager(SC_MANAGER_ALL_ACCESS));
@@ -28,12 +37,8 @@ bool ServiceModule::IsInstalled() {
 bool ServiceModule::Install() {
     if (IsInstalled()) return true;  // an existing entry stays exactly as it is
     ServiceManager& services = os_.services;
-    OwnedScHandle manager(services, services.OpenManager(SC_MANAGER_ALL_ACCESS));
-    if (!manager) {
-        lastEntryError = os_.kernel.LastError();
-        ShowFailure(u"Couldn't open service manager");
-        return false;
-    }
+    OwnedScHandle manager = OpenManagerForChange();
+    if (!manager) return false;
 
     char16_t image[kMaxPath];
     const uint32_t length = os_.module.FileName(image, kMaxPath);
@@ -73,12 +78,8 @@ bool ServiceModule::Install() {
 bool ServiceModule::Uninstall() {
     if (!IsInstalled()) return true;
     ServiceManager& services = os_.services;
-    OwnedScHandle manager(services, services.OpenManager(SC_MANAGER_ALL_ACCESS));
-    if (!manager) {
-        lastEntryError = os_.kernel.LastError();
-        ShowFailure(u"Couldn't open service manager");
-        return false;
-    }
+    OwnedScHandle manager = OpenManagerForChange();
+    if (!manager) return false;
     OwnedScHandle service(services,
                           services.OpenServiceEntry(manager.Get(), serviceName, SERVICE_STOP | DELETE));
     if (!service) {

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "platform/owned.h"
 #include "platform/platform.h"
 #include "profiles/job_profile.h"
 
@@ -78,6 +79,9 @@ private:
     [[nodiscard]] HResult RegisterTypeLibrary();
     void UnregisterTypeLibrary();
     void ShowFailure(const char16_t* text);
+    // The service control manager with full access, or an empty handle after the failure
+    // has been shown.
+    [[nodiscard]] OwnedScHandle OpenManagerForChange();
 
     const Platform os_;
     const JobProfile& profile_;

@@ -16,6 +16,16 @@ class LifecycleTest : public SimTest {
 protected:
     std::vector<uint32_t> States() const { return machine.StateHistory(pellawin.serviceName); }
     std::vector<std::u16string> Events() const { return machine.EventTexts(); }
+
+    // Pellawin running, and the gate taken by the test as another service's job would.
+    sim::Process& RunningWhileGateIsHeld(sim::EventRef& gate) {
+        RegisterService(pellawin);
+        gate = machine.OpenEvent(u"ObjectRunning");
+        sim::Process& process = StartService(pellawin, {u"60"});
+        EXPECT_TRUE(WaitForState(pellawin, SERVICE_RUNNING));
+        EXPECT_TRUE(gate.Take());
+        return process;
+    }
 };
 
 TEST_F(LifecycleTest, NormalRunReportsTheFourStatesAndLogsToTheEventLog) {
@@ -159,11 +169,8 @@ TEST_F(LifecycleTest, StopWhileItsOwnJobRunsWaitsForTheJob) {
 }
 
 TEST_F(LifecycleTest, StopWaitsWhileAnotherServiceHoldsTheGate) {
-    RegisterService(pellawin);
-    sim::EventRef gate = machine.OpenEvent(u"ObjectRunning");
-    sim::Process& process = StartService(pellawin, {u"60"});
-    ASSERT_TRUE(WaitForState(pellawin, SERVICE_RUNNING));
-    ASSERT_TRUE(gate.Take());
+    sim::EventRef gate;
+    sim::Process& process = RunningWhileGateIsHeld(gate);
 
     ASSERT_TRUE(machine.Control(pellawin.serviceName, SERVICE_CONTROL_STOP));
     machine.RunFor(600000);
@@ -193,11 +200,8 @@ TEST_F(LifecycleTest, OtherControlsChangeNothingAndUnknownOnesAreLogged) {
 }
 
 TEST_F(LifecycleTest, FurtherStopRequestsStartNoSecondWaiter) {
-    RegisterService(pellawin);
-    sim::EventRef gate = machine.OpenEvent(u"ObjectRunning");
-    sim::Process& process = StartService(pellawin, {u"60"});
-    ASSERT_TRUE(WaitForState(pellawin, SERVICE_RUNNING));
-    ASSERT_TRUE(gate.Take());
+    sim::EventRef gate;
+    sim::Process& process = RunningWhileGateIsHeld(gate);
     ASSERT_TRUE(machine.Control(pellawin.serviceName, SERVICE_CONTROL_STOP));
     const size_t threads = process.LiveThreads();
     ASSERT_TRUE(machine.Control(pellawin.serviceName, SERVICE_CONTROL_STOP));
@@ -213,11 +217,8 @@ TEST_F(LifecycleTest, FurtherStopRequestsStartNoSecondWaiter) {
 
 TEST_F(LifecycleTest, StopWithoutAWaiterThreadIsNotLost) {
     machine.Inject().startThread.Always();
-    RegisterService(pellawin);
-    sim::EventRef gate = machine.OpenEvent(u"ObjectRunning");
-    sim::Process& process = StartService(pellawin, {u"60"});
-    ASSERT_TRUE(WaitForState(pellawin, SERVICE_RUNNING));
-    ASSERT_TRUE(gate.Take());
+    sim::EventRef gate;
+    sim::Process& process = RunningWhileGateIsHeld(gate);
     ASSERT_TRUE(machine.Control(pellawin.serviceName, SERVICE_CONTROL_STOP));
     machine.RunFor(10000);
     EXPECT_EQ(machine.ServiceState(pellawin.serviceName), SERVICE_STOP_PENDING);  // gate held
