@@ -26,12 +26,14 @@ void ServiceModule::ServiceMain(uint32_t argc, char16_t** argv) {
     statusHandle = os_.services.RegisterHandler(serviceName, &HandlerEntry);
     if (statusHandle == nullptr) {
         LogEvent(u"Handler not installed");
-        return;
+    } else {
+        ReportStatus(SERVICE_START_PENDING);
+        Run();
+        ReportStatus(SERVICE_STOPPED);
+        LogEvent(u"Service stopped");
     }
-    ReportStatus(SERVICE_START_PENDING);
-    Run();
-    ReportStatus(SERVICE_STOPPED);
-    LogEvent(u"Service stopped");
+    // Lets the process end: every message of this thread is out.
+    if (serviceThreadDone_ != nullptr) (void)os_.kernel.SetEvent(serviceThreadDone_);
 }
 
 void PLATFORM_CALLBACK ServiceModule::HandlerEntry(uint32_t control) {

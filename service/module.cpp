@@ -6,6 +6,12 @@
 #include "service/service_module.h"
 
 namespace jobsvc {
+namespace {
+
+// How long a stopped service's thread may take for its last message.
+constexpr uint32_t kLastWordsMs = 30000;
+
+}  // namespace
 
 void ServiceModule::Init(ModuleHandle moduleInstance, uint32_t serviceNameId,
                          const Guid* typeLibId) {
@@ -25,7 +31,16 @@ void ServiceModule::Start() {
     runGate = nullptr;
     if (isService) {
         const ServiceTableEntry table[] = {{serviceName, &ServiceMainEntry}, {nullptr, nullptr}};
-        if (os_.services.StartDispatcher(table)) return;
+        // The dispatcher returns as soon as SERVICE_STOPPED is reported, while the service
+        // thread still has "Service stopped" to write: the process must not end before that.
+        const OwnedKernelHandle serviceThreadDone(os_.kernel,
+                                                  os_.kernel.CreateNamedEvent(true, false, nullptr));
+        serviceThreadDone_ = serviceThreadDone.Get();
+        if (os_.services.StartDispatcher(table)) {
+            if (serviceThreadDone) (void)os_.kernel.Wait(serviceThreadDone.Get(), kLastWordsMs);
+            return;
+        }
+        serviceThreadDone_ = nullptr;
         // Started by hand although registered as a service: run here, report to stdout.
         isService = false;
     }

@@ -85,6 +85,8 @@ private:
 
     const Platform os_;
     const JobProfile& profile_;
+    // Signalled by the service thread once it has written its last message (service mode).
+    KernelHandle serviceThreadDone_ = nullptr;
     // Set by the first stop request, so that a further one starts no second waiter.
     std::atomic<bool> stopRequested_{false};
 };

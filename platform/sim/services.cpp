@@ -179,7 +179,12 @@ bool SimServices::SetStatus(StatusHandle handle, const ServiceStatus& status) {
     }
     if (status.currentState == SERVICE_STOPPED) {
         p_.dispatcher.serviceDone = true;
-        if (p_.dispatcher.thread != nullptr) machine.scheduler.Wake(*p_.dispatcher.thread);
+        if (p_.dispatcher.thread != nullptr) {
+            machine.scheduler.Wake(*p_.dispatcher.thread);
+            // On a real machine the dispatcher may return, and the process end, before the
+            // reporting thread runs again: let it, so a test sees what that loses.
+            (void)machine.scheduler.Block(machine.scheduler.Now());
+        }
     }
     return true;
 }

@@ -70,17 +70,18 @@ TEST_F(LifecycleTest, FailuresBeforeTheLoopEndTheRunWithoutAStopPending) {
     struct Case {
         const char* name;
         sim::Fault sim::Faults::*fault;
+        uint32_t failingCall;  // the process's first event is its own, the gate the second
         std::vector<std::u16string> events;
     };
     const Case cases[] = {
-        {"gate", &sim::Faults::createEvent, {StartedMessage(1), u"Service stopped"}},
-        {"timer", &sim::Faults::setTimer,
+        {"gate", &sim::Faults::createEvent, 2, {StartedMessage(1), u"Service stopped"}},
+        {"timer", &sim::Faults::setTimer, 1,
          {StartedMessage(1), u"Failed to create timer", u"Service stopped"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         sim::Machine fresh;
-        (fresh.Inject().*c.fault).Always();
+        (fresh.Inject().*c.fault).FromCall(c.failingCall);
         fresh.SetString(testing_support::AppIdPath(pellawin), u"LocalService", u"Pellawin");
         fresh.AddImage(sim::Machine::DefaultImagePath(pellawin), pellawin);
         fresh.AddServiceEntry(std::u16string(pellawin.serviceName),
