@@ -1,87 +1,190 @@
 #!/bin/sh
-# One job service at work under Wine, against the sample job handler:
+# The family at work under Wine: all eight job services registered with "-Service" in a
+# throwaway Wine session, started by the service control manager with the start parameter 0
+# (jobs back to back at the timer's shortest period) against the sample job handler, stopped
+# after a while, and unregistered again.
 #
-#   tools/demo.sh [<build dir>] [<seconds>]      (defaults: build/win64, 3)
+#   tools/demo.sh [--build <dir>] [--seconds <n>] [--job-ms <n>] [--fail <task>]
 #
-# Makes a fresh Wine session in <build dir>/wine/demo, registers the sample handler, writes
-# Pellawin's AppID key and an interval of 0 (the timer's shortest period), runs PELLAWIN.EXE
-# as a plain process for a few seconds, stops it, and shows its output and the job log.
+#   --build    the win64 build tree (default: build/win64)
+#   --seconds  how long the services run (default: 20)
+#   --job-ms   how long each job takes in the sample handler (default: 200)
+#   --fail     a task whose jobs fail, to show how failures are reported (default: none)
+#
+# The session stays in <build>/wine/demo for a look afterwards: logs/services.log holds the
+# event-log texts, jobs/jobs.log the job log (tools/job_log.awk reads it).
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:-$root/build/win64}" && pwd)
-seconds=${2:-3}
+build=$root/build/win64
+seconds=20
+job_ms=200
+fail_task=
+
+usage() {
+    sed -n '7,12s/^# \{0,1\}//p' "$0" >&2
+    exit 2
+}
+
+while [ $# -gt 0 ]; do
+    [ $# -ge 2 ] || usage
+    case $1 in
+    --build) build=$2 ;;
+    --seconds) seconds=$2 ;;
+    --job-ms) job_ms=$2 ;;
+    --fail) fail_task=$2 ;;
+    *) usage ;;
+    esac
+    shift 2
+done
+case $seconds$job_ms in *[!0-9]*) usage ;; esac
+
+build=$(cd "$build" && pwd)
 session=$build/wine/demo
 wine_session=$root/scripts/wine-session.sh
-deliverable=Pellawin
-
-# The deliverable's names come from the one profile table.
-profile_field() {
-    awk -v name="$deliverable" -v field="$1" '
-        $0 ~ "^jobsvc_profile\\(" name "$" { inside = 1; next }
-        inside && /^jobsvc_profile\(/ { exit }
-        inside && match($0, field " \"[^\"]*\"") {
-            value = substr($0, RSTART + length(field) + 2, RLENGTH - length(field) - 3)
-            print value
-            exit
-        }' "$root/profiles/profiles.cmake"
-}
+WINE=${WINE:-wine}
 
 find_built() {
     found=$(find "$build" -name "$1" -type f | head -n 1)
-    [ -n "$found" ] || { echo "demo: no $1 in $build (build it first)" >&2; exit 1; }
+    [ -n "$found" ] || {
+        echo "demo: no $1 in $build (build the win64 preset first)" >&2
+        exit 1
+    }
     printf '%s\n' "$found"
 }
 
-executable=$(find_built "$(echo "$deliverable" | tr '[:lower:]' '[:upper:]').EXE")
-handler=$(find_built sample_handler.dll)
-service_name=$(profile_field SERVICE_NAME)
-app_id=$(profile_field APPID)
-task=$(profile_field TASK)
+# The eight deliverables from the one profile table: short name, service name, task.
+profiles() {
+    awk '
+        /^jobsvc_profile\(/ { name = substr($1, length("jobsvc_profile(") + 1) }
+        name != "" && match($0, /SERVICE_NAME "[^"]*"/) {
+            service[name] = substr($0, RSTART + 14, RLENGTH - 15)
+        }
+        name != "" && match($0, /TASK "[^"]*"/) {
+            task[name] = substr($0, RSTART + 6, RLENGTH - 7)
+            order[++count] = name
+        }
+        END {
+            for (i = 1; i <= count; i++) print order[i] "\t" service[order[i]] "\t" task[order[i]]
+        }
+    ' "$root/profiles/profiles.cmake"
+}
 
-echo "== Wine session in $session"
+executable_of() {
+    printf '%s/%s.EXE\n' "$bin" "$(printf '%s' "$1" | tr '[:lower:]' '[:upper:]')"
+}
+
+# The state that `sc query` reports (RUNNING, STOPPED, ...), empty when there is none.
+state_of() {
+    "$WINE" sc query "$1" 2>/dev/null | awk '$1 == "STATE" { print $4 }' | tr -d '\r'
+}
+
+# Waits (generously: only a hang should reach the limit) until every service is in a state.
+wait_for_all() {
+    wanted=$1
+    limit=$(($(date +%s) + 120))
+    while :; do
+        pending=
+        while IFS="$tab" read -r name service task; do
+            [ "$(state_of "$service")" = "$wanted" ] || pending="$pending $name"
+        done <"$table"
+        [ -z "$pending" ] && return 0
+        if [ "$(date +%s)" -ge "$limit" ]; then
+            echo "demo: not $wanted after two minutes:$pending" >&2
+            return 1
+        fi
+        sleep 0.2
+    done
+}
+
+tab=$(printf '\t')
+bin=$(dirname "$(find_built PELLAWIN.EXE)")
+handler=$(find_built sample_handler.dll)
+
+echo "== A fresh Wine session in $session (some ten seconds)"
 "$wine_session" create "$session" "$handler"
 "$wine_session" start "$session"
 trap '"$wine_session" stop "$session"' EXIT
 eval "$("$wine_session" env "$session")"
+table=$session/profiles.tsv
+profiles >"$table"
 job_log=$session/jobs/jobs.log
+services_log=$session/logs/services.log
 
-reg() { "${WINE:-wine}" reg "$@" >/dev/null; }
-echo "== $deliverable: AppID $app_id, interval 0 for \"$service_name\""
-reg add "HKCR\\AppID\\$app_id" /f
-reg add "HKLM\\SYSTEM\\CurrentControlSet\\Services\\$service_name\\Parameters" \
-    /v Interval /t REG_DWORD /d 0 /f
-# Jobs of a few hundred milliseconds keep the log short enough to read.
-reg add 'HKLM\Software\JobServicesTest\Handler' /v DurationMs /t REG_DWORD /d 300 /f
+"$WINE" reg add 'HKLM\Software\JobServicesTest\Handler' /v DurationMs /t REG_DWORD \
+    /d "$job_ms" /f >/dev/null
+if [ -n "$fail_task" ]; then
+    "$WINE" reg add "HKLM\\Software\\JobServicesTest\\Handler\\Tasks\\$fail_task" /v Mode \
+        /t REG_SZ /d fail /f >/dev/null
+fi
 
-echo "== running $(basename "$executable") for $seconds seconds"
-output=$session/logs/$deliverable.out
-"${WINE:-wine}" "$executable" >"$output" 2>&1 </dev/null &
+echo "== Registering the eight with -Service"
+while IFS="$tab" read -r name service task; do
+    status=0
+    "$WINE" "$(executable_of "$name")" -Service </dev/null || status=$?
+    printf '   %-9s exit code %s  "%s"\n' "$name" "$status" "$service"
+    [ "$status" -eq 0 ] || exit 1
+done <"$table"
+
+echo "== Starting each with the start parameter 0;" \
+    "jobs take $job_ms ms${fail_task:+, $fail_task fails}"
+while IFS="$tab" read -r name service task; do
+    "$WINE" sc start "$service" 0 >/dev/null 2>&1 </dev/null || true
+done <"$table"
+wait_for_all RUNNING
+echo "   all eight RUNNING; letting them work for $seconds seconds"
 sleep "$seconds"
-"${WINE:-wine}" taskkill /f /im "$(basename "$executable")" >/dev/null 2>&1 || kill $! 2>/dev/null || true
-wait $! 2>/dev/null || true
-echo "-- its standard output:"
-cat "$output"
 
-echo "== job log ($job_log)"
-cat "$job_log"
-echo "== summary"
-awk '
-    function field(name,   i) {
-        for (i = 2; i <= NF; i++) if (index($i, name "=") == 1) return substr($i, length(name) + 2)
-    }
-    { sub(/\r$/, "") }
-    $1 == "begin" { began[field("pid")] = field("t"); jobs[field("task")]++; total++ }
-    $1 == "end" {
-        task = field("task"); pid = field("pid")
-        done[task]++
-        busy[task] += field("t") - began[pid]
-        if (field("hr") != "0x00000000") failed[task]++
-    }
+echo "== Stopping them (a stop waits for the job that holds the run gate)"
+while IFS="$tab" read -r name service task; do
+    "$WINE" sc stop "$service" >/dev/null 2>&1 </dev/null || true
+done <"$table"
+wait_for_all STOPPED
+echo "   all eight STOPPED"
+
+echo "== Jobs per service (job log: $job_log)"
+summary=$session/summary.tsv
+awk -f "$root/tools/job_log.awk" -v report=summary "$job_log" >"$summary"
+idle=
+while IFS="$tab" read -r name service task; do
+    line=$(awk -F "$tab" -v task="$task" '$1 == task' "$summary")
+    if [ -z "$line" ]; then
+        printf '   %-9s %-24s no job ran\n' "$name" "$task"
+        idle="$idle $name"
+        continue
+    fi
+    printf '%s\n' "$line" | awk -F "$tab" -v name="$name" '
+        function time_of(line) { sub(/.* t=/, "", line); sub(/ .*/, "", line); return line }
+        {
+            printf "   %-9s %-24s %3d jobs, %d failed, %.0f ms each, over %.1f s\n",
+                name, $1, $3, $4, $5, (time_of($7) - time_of($6)) / 1000
+            printf "             first: %s\n             last:  %s\n", $6, $7
+        }'
+done <"$table"
+
+awk -f "$root/tools/job_log.awk" "$job_log" | sort -t "$tab" -k3,3g | awk -F "$tab" '
+    $4 != "-" && $3 < last_end { overlaps++ }
+    $4 != "-" && $4 > last_end { last_end = $4 }
+    { jobs++ }
     END {
-        for (task in jobs)
-            printf "%s: %d jobs begun, %d ended (%d failed), %.1f ms per job on average\n",
-                task, jobs[task], done[task], failed[task], done[task] ? busy[task] / done[task] : 0
-        if (total == 0) print "no jobs"
-    }' "$job_log"
-[ -s "$job_log" ] && grep -q "task=$task " "$job_log"
+        if (overlaps) verdict = overlaps " of them overlapping another"
+        else verdict = "one at a time, as the run gate allows"
+        printf "   %d jobs in all, %s\n", jobs, verdict
+    }'
+
+echo "== Event-log texts seen ($services_log)"
+sed -n 's/.*:trace:eventlog:ReportEventW L"\(.*\)"\r*$/\1/p' "$services_log" | sort | uniq -c |
+    sort -rn | sed 's/^ *\([0-9]*\) /   \1 x /'
+
+echo "== Unregistering the eight with -UnregServer"
+while IFS="$tab" read -r name service task; do
+    status=0
+    "$WINE" "$(executable_of "$name")" -UnregServer </dev/null || status=$?
+    [ "$status" -eq 0 ] || { echo "demo: $name -UnregServer exit code $status" >&2; exit 1; }
+done <"$table"
+echo "   done; the session's files stay in $session"
+
+if [ -n "$idle" ]; then
+    echo "demo: no job ran for:$idle" >&2
+    exit 1
+fi

@@ -1,6 +1,12 @@
 #include "deliverable.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <cwctype>
+#include <iterator>
+
+#include <objbase.h>
 
 #include "test_environment.h"
 
@@ -27,11 +33,27 @@ std::string Ansi(std::u16string_view text) {
 }
 
 std::wstring ExecutablePath(const ProfileResources& profile) {
-    return ExecutableDirectory() + L"\\" + Wide(profile.profile.shortName) + L".EXE";
+    // The file's own spelling: the system reports it so, and registration stores that.
+    std::wstring name = Wide(profile.profile.shortName) + L".EXE";
+    std::transform(name.begin(), name.end(), name.begin(), towupper);
+    return ExecutableDirectory() + L"\\" + name;
 }
 
 std::wstring AppIdKey(const ProfileResources& profile) {
     return L"AppID\\" + Wide(profile.profile.appId);
+}
+
+std::wstring ExeKey(const ProfileResources& profile) {
+    return L"AppID\\" + Wide(profile.profile.shortName) + L".EXE";
+}
+
+std::wstring TypeLibKey(const ProfileResources& profile) {
+    static_assert(sizeof(jobsvc::Guid) == sizeof(GUID));
+    GUID libId;
+    std::memcpy(&libId, &profile.profile.libId, sizeof libId);
+    wchar_t text[40] = {};
+    (void)StringFromGUID2(libId, text, static_cast<int>(std::size(text)));
+    return std::wstring(L"TypeLib\\") + text;
 }
 
 std::wstring ServiceKey(const ProfileResources& profile) {

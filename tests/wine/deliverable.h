@@ -22,6 +22,8 @@ std::string Ansi(std::u16string_view text);
 
 std::wstring ExecutablePath(const ProfileResources& profile);
 std::wstring AppIdKey(const ProfileResources& profile);       // below HKEY_CLASSES_ROOT
+std::wstring ExeKey(const ProfileResources& profile);         // below HKEY_CLASSES_ROOT
+std::wstring TypeLibKey(const ProfileResources& profile);     // below HKEY_CLASSES_ROOT: {libId}
 std::wstring ServiceKey(const ProfileResources& profile);     // below HKEY_LOCAL_MACHINE
 std::wstring ParametersKey(const ProfileResources& profile);  // below HKEY_LOCAL_MACHINE
 std::string StartedLine(DWORD intervalMinutes);

@@ -1,5 +1,7 @@
 #include "registry.h"
 
+#include <algorithm>
+
 namespace e2e {
 
 LSTATUS SetDword(HKEY root, const std::wstring& key, const wchar_t* name, DWORD value) {
@@ -12,20 +14,60 @@ LSTATUS SetString(HKEY root, const std::wstring& key, const wchar_t* name,
                            static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
 
-std::optional<std::wstring> ReadString(HKEY root, const std::wstring& key, const wchar_t* name) {
+namespace {
+
+// The data of a value of one of the given types, in UTF-16 units.
+std::optional<std::wstring> ReadUnits(HKEY root, const std::wstring& key, const wchar_t* name,
+                                      DWORD types) {
     DWORD size = 0;
-    if (RegGetValueW(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, nullptr, &size) !=
-        ERROR_SUCCESS) {
+    if (RegGetValueW(root, key.c_str(), name, types, nullptr, nullptr, &size) != ERROR_SUCCESS) {
         return std::nullopt;
     }
     std::wstring value(size / sizeof(wchar_t), L'\0');
-    if (RegGetValueW(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, value.data(), &size) !=
+    if (RegGetValueW(root, key.c_str(), name, types, nullptr, value.data(), &size) !=
         ERROR_SUCCESS) {
         return std::nullopt;
     }
     value.resize(size / sizeof(wchar_t));
-    while (!value.empty() && value.back() == L'\0') value.pop_back();
     return value;
+}
+
+}  // namespace
+
+std::optional<std::wstring> ReadString(HKEY root, const std::wstring& key, const wchar_t* name) {
+    std::optional<std::wstring> value =
+        ReadUnits(root, key, name, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND);
+    while (value && !value->empty() && value->back() == L'\0') value->pop_back();
+    return value;
+}
+
+std::optional<DWORD> ReadDword(HKEY root, const std::wstring& key, const wchar_t* name) {
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    if (RegGetValueW(root, key.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
+        ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<std::vector<std::wstring>> ReadMultiString(HKEY root, const std::wstring& key,
+                                                         const wchar_t* name) {
+    const std::optional<std::wstring> data = ReadUnits(root, key, name, RRF_RT_REG_MULTI_SZ);
+    if (!data) return std::nullopt;
+    std::vector<std::wstring> strings;
+    for (size_t start = 0; start < data->size();) {
+        const size_t end = std::min(data->find(L'\0', start), data->size());
+        if (end == start) break;  // the empty string that ends the list
+        strings.push_back(data->substr(start, end - start));
+        start = end + 1;
+    }
+    return strings;
+}
+
+bool ValueExists(HKEY root, const std::wstring& key, const wchar_t* name) {
+    return RegGetValueW(root, key.c_str(), name, RRF_RT_ANY, nullptr, nullptr, nullptr) ==
+           ERROR_SUCCESS;
 }
 
 bool KeyExists(HKEY root, const std::wstring& key) {

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace e2e {
 
@@ -12,7 +13,13 @@ namespace e2e {
 LSTATUS SetDword(HKEY root, const std::wstring& key, const wchar_t* name, DWORD value);
 LSTATUS SetString(HKEY root, const std::wstring& key, const wchar_t* name,
                   const std::wstring& value);
+// REG_SZ, or REG_EXPAND_SZ as stored; `name` null reads the default value.
 std::optional<std::wstring> ReadString(HKEY root, const std::wstring& key, const wchar_t* name);
+std::optional<DWORD> ReadDword(HKEY root, const std::wstring& key, const wchar_t* name);
+// The strings of a REG_MULTI_SZ, without the empty one that ends the list.
+std::optional<std::vector<std::wstring>> ReadMultiString(HKEY root, const std::wstring& key,
+                                                         const wchar_t* name);
+bool ValueExists(HKEY root, const std::wstring& key, const wchar_t* name);
 bool KeyExists(HKEY root, const std::wstring& key);
 // Both succeed when there is nothing to delete.
 LSTATUS DeleteValue(HKEY root, const std::wstring& key, const wchar_t* name);

@@ -24,6 +24,11 @@ std::wstring Wide(const char* text) {
 
 }  // namespace
 
+bool RunningUnderWine() {
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 std::wstring ExecutableDirectory() { return EnvironmentPath(L"JOBSVC_EXE_DIR"); }
 std::wstring ProbePath() { return EnvironmentPath(L"JOBSVC_PROBE"); }
 std::wstring SessionDirectory() { return EnvironmentPath(L"JOBSVC_SESSION_DIR"); }

@@ -15,6 +15,9 @@ std::wstring ExecutableDirectory();  // JOBSVC_EXE_DIR: the eight deliverables
 std::wstring ProbePath();            // JOBSVC_PROBE: the sample handler's client
 std::wstring SessionDirectory();     // JOBSVC_SESSION_DIR: the Wine session's folder
 
+// Where Wine and Windows differ, a test says which one it expects.
+bool RunningUnderWine();
+
 // A file of the running test, "<session>\tests\<suite>.<test><suffix>", removed if it exists.
 std::wstring TestFile(const std::wstring& suffix);
 
