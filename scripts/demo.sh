@@ -1,9 +1,11 @@
 #!/bin/sh
-# The main job: the eight job services at work under Wine against the sample job handler.
-# Installs what is missing (Debian packages only), configures and builds the win64 preset, then
-# runs tools/demo.sh, which takes the options below and says what it does as it goes.
+# The main job: the eight job services at work under Wine against the sample job handler, for
+# about half a minute. Installs what is missing (Debian packages only), configures and builds
+# the win64 preset, then runs tools/demo.sh, which takes the options below, says what it does
+# as it goes, prints per service the jobs, failures and pauses, and draws the run as a timeline
+# picture (SVG).
 #
-#   scripts/demo.sh [--seconds <n>] [--job-ms <n>] [--fail <task>]
+#   scripts/demo.sh [--seconds <n>] [--job-ms <n>] [--fail <task>] [--svg <file>]
 set -eu
 cd "$(dirname "$0")/.."
 

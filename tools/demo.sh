@@ -1,15 +1,17 @@
 #!/bin/sh
 # The family at work under Wine: all eight job services registered with "-Service" in a
 # throwaway Wine session, started by the service control manager with the start parameter 0
-# (jobs back to back at the timer's shortest period) against the sample job handler, stopped
-# after a while, and unregistered again.
+# (each job 10 ms after its last, as soon as the run gate lets it) against the sample job
+# handler, stopped after a while, and unregistered again. Prints per service the jobs run, the
+# failures and the pauses, and draws the run as a timeline picture.
 #
-#   tools/demo.sh [--build <dir>] [--seconds <n>] [--job-ms <n>] [--fail <task>]
+#   tools/demo.sh [--build <dir>] [--seconds <n>] [--job-ms <n>] [--fail <task>] [--svg <file>]
 #
 #   --build    the win64 build tree (default: build/win64)
-#   --seconds  how long the services run (default: 20)
+#   --seconds  how long the services run (default: 30)
 #   --job-ms   how long each job takes in the sample handler (default: 200)
 #   --fail     a task whose jobs fail, to show how failures are reported (default: none)
+#   --svg      where the timeline goes (default: timeline.svg in the session folder)
 #
 # The session stays in <build>/wine/demo for a look afterwards: logs/services.log holds the
 # event-log texts, jobs/jobs.log the job log (tools/job_log.awk reads it).
@@ -17,12 +19,13 @@ set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build/win64
-seconds=20
+seconds=30
 job_ms=200
 fail_task=
+svg=
 
 usage() {
-    sed -n '7,12s/^# \{0,1\}//p' "$0" >&2
+    sed -n '8,14s/^# \{0,1\}//p' "$0" >&2
     exit 2
 }
 
@@ -33,6 +36,7 @@ while [ $# -gt 0 ]; do
     --seconds) seconds=$2 ;;
     --job-ms) job_ms=$2 ;;
     --fail) fail_task=$2 ;;
+    --svg) svg=$2 ;;
     *) usage ;;
     esac
     shift 2
@@ -41,6 +45,8 @@ case $seconds$job_ms in *[!0-9]*) usage ;; esac
 
 build=$(cd "$build" && pwd)
 session=$build/wine/demo
+[ -n "$svg" ] || svg=$session/timeline.svg
+case $svg in /*) ;; *) svg=$(pwd)/$svg ;; esac
 wine_session=$root/scripts/wine-session.sh
 WINE=${WINE:-wine}
 
@@ -97,6 +103,11 @@ wait_for_all() {
     done
 }
 
+# Now on the job log's clock: milliseconds since 1601, the Windows system time.
+log_clock_ms() {
+    echo $(($(date +%s%3N) + 11644473600000))
+}
+
 tab=$(printf '\t')
 bin=$(dirname "$(find_built PELLAWIN.EXE)")
 handler=$(find_built sample_handler.dll)
@@ -128,6 +139,7 @@ done <"$table"
 
 echo "== Starting each with the start parameter 0;" \
     "jobs take $job_ms ms${fail_task:+, $fail_task fails}"
+started=$(log_clock_ms)
 while IFS="$tab" read -r name service task; do
     "$WINE" sc start "$service" 0 >/dev/null 2>&1 </dev/null || true
 done <"$table"
@@ -135,42 +147,33 @@ wait_for_all RUNNING
 echo "   all eight RUNNING; letting them work for $seconds seconds"
 sleep "$seconds"
 
-echo "== Stopping them (a stop waits for the job that holds the run gate)"
+echo "== Stopping them (a stop waits until it can take the run gate)"
+stop_requested=$(log_clock_ms)
 while IFS="$tab" read -r name service task; do
     "$WINE" sc stop "$service" >/dev/null 2>&1 </dev/null || true
 done <"$table"
 wait_for_all STOPPED
-echo "   all eight STOPPED"
+stopped=$(log_clock_ms)
+echo "   all eight STOPPED $(((stopped - stop_requested) / 1000)) s after the first request"
 
 echo "== Jobs per service (job log: $job_log)"
-summary=$session/summary.tsv
-awk -f "$root/tools/job_log.awk" -v report=summary "$job_log" >"$summary"
+jobs=$session/jobs.tsv
+awk -f "$root/tools/job_log.awk" "$job_log" >"$jobs"
+awk -f "$root/tools/family_figures.awk" "$table" "$jobs"
+echo "   (pauses grow around the stop: a stopping service keeps the gate, and the others run"
+echo "   jobs again once a dispatch has waited 2000 ms for it and signalled it)"
 idle=
 while IFS="$tab" read -r name service task; do
-    line=$(awk -F "$tab" -v task="$task" '$1 == task' "$summary")
-    if [ -z "$line" ]; then
-        printf '   %-9s %-24s no job ran\n' "$name" "$task"
+    awk -F "$tab" -v task="$task" '$1 == task { found = 1 } END { exit !found }' "$jobs" ||
         idle="$idle $name"
-        continue
-    fi
-    printf '%s\n' "$line" | awk -F "$tab" -v name="$name" '
-        function time_of(line) { sub(/.* t=/, "", line); sub(/ .*/, "", line); return line }
-        {
-            printf "   %-9s %-24s %3d jobs, %d failed, %.0f ms each, over %.1f s\n",
-                name, $1, $3, $4, $5, (time_of($7) - time_of($6)) / 1000
-            printf "             first: %s\n             last:  %s\n", $6, $7
-        }'
 done <"$table"
 
-awk -f "$root/tools/job_log.awk" "$job_log" | sort -t "$tab" -k3,3g | awk -F "$tab" '
-    $4 != "-" && $3 < last_end { overlaps++ }
-    $4 != "-" && $4 > last_end { last_end = $4 }
-    { jobs++ }
-    END {
-        if (overlaps) verdict = overlaps " of them overlapping another"
-        else verdict = "one at a time, as the run gate allows"
-        printf "   %d jobs in all, %s\n", jobs, verdict
-    }'
+mkdir -p "$(dirname "$svg")"
+awk -f "$root/tools/timeline.awk" -v from="$started" -v to="$stopped" \
+    -v stop="$stop_requested" \
+    -v title="The eight job services under Wine: start parameter 0, jobs of $job_ms ms" \
+    "$table" "$jobs" >"$svg"
+echo "== The timeline: $svg"
 
 echo "== Event-log texts seen ($services_log)"
 sed -n 's/.*:trace:eventlog:ReportEventW L"\(.*\)"\r*$/\1/p' "$services_log" | sort | uniq -c |

@@ -11,6 +11,11 @@ namespace {
 const std::wstring settingsKey = sample_handler::kSettingsKey;
 const std::wstring progIdKey = sample_handler::kProgId;
 
+// The main key, or the one that holds a task's own settings.
+std::wstring SettingsKeyOf(const std::wstring& task) {
+    return task.empty() ? settingsKey : settingsKey + L"\\Tasks\\" + task;
+}
+
 }  // namespace
 
 HandlerSettings::HandlerSettings(std::wstring jobLog)
@@ -36,12 +41,11 @@ void HandlerSettings::Clear() {
 }
 
 LSTATUS HandlerSettings::SetMode(const wchar_t* mode, const std::wstring& task) {
-    const std::wstring key = task.empty() ? settingsKey : settingsKey + L"\\Tasks\\" + task;
-    return SetString(HKEY_LOCAL_MACHINE, key, L"Mode", mode);
+    return SetString(HKEY_LOCAL_MACHINE, SettingsKeyOf(task), L"Mode", mode);
 }
 
-LSTATUS HandlerSettings::SetDurationMs(DWORD milliseconds) {
-    return SetDword(HKEY_LOCAL_MACHINE, settingsKey, L"DurationMs", milliseconds);
+LSTATUS HandlerSettings::SetDurationMs(DWORD milliseconds, const std::wstring& task) {
+    return SetDword(HKEY_LOCAL_MACHINE, SettingsKeyOf(task), L"DurationMs", milliseconds);
 }
 
 JobLog HandlerSettings::ReadJobLog() const { return ParseJobLog(JobLogText()); }

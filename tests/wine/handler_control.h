@@ -22,7 +22,7 @@ public:
 
     // "ok", "fail", "norun" or "crash"; a task limits it to that task's calls of "Run".
     [[nodiscard]] LSTATUS SetMode(const wchar_t* mode, const std::wstring& task = {});
-    [[nodiscard]] LSTATUS SetDurationMs(DWORD milliseconds);
+    [[nodiscard]] LSTATUS SetDurationMs(DWORD milliseconds, const std::wstring& task = {});
 
     [[nodiscard]] const std::wstring& JobLogPath() const { return jobLog_; }
     [[nodiscard]] JobLog ReadJobLog() const;
