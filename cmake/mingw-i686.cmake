@@ -1,19 +1,4 @@
 # Cross-compiling for 32-bit Windows with mingw-w64: the build that can load 32-bit in-process
 # job handlers. Its executables cannot run on a host without 32-bit support, so no emulator.
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-set(JOBSVC_MINGW_TRIPLET i686-w64-mingw32)
-
-set(CMAKE_C_COMPILER ${JOBSVC_MINGW_TRIPLET}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${JOBSVC_MINGW_TRIPLET}-g++-posix)
-set(CMAKE_RC_COMPILER ${JOBSVC_MINGW_TRIPLET}-windres)
-
-# Target libraries and headers come only from the cross environment beside the compiler.
-find_program(_jobsvc_compiler ${CMAKE_CXX_COMPILER} REQUIRED)
-cmake_path(GET _jobsvc_compiler PARENT_PATH _jobsvc_prefix)
-cmake_path(GET _jobsvc_prefix PARENT_PATH _jobsvc_prefix)
-set(CMAKE_FIND_ROOT_PATH "${_jobsvc_prefix}/${JOBSVC_MINGW_TRIPLET}")
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
