@@ -10,7 +10,6 @@
 namespace jobsvc {
 namespace {
 
-constexpr HResult E_INVALIDARG = static_cast<HResult>(0x80070057);
 constexpr size_t kMaxDepth = 32;  // far beyond any script; keeps hostile input off the stack
 
 HResult FromWin32(Win32Error error) {

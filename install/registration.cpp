@@ -9,7 +9,6 @@ namespace jobsvc {
 namespace {
 
 constexpr uint32_t kMaxPath = 260;
-constexpr Win32Error ERROR_GEN_FAILURE = 31;
 constexpr char16_t kRegistryType[] = u"REGISTRY";
 
 // A refused service step must not read as success to an unattended installer.

@@ -8,7 +8,6 @@ namespace jobsvc {
 namespace {
 
 constexpr uint32_t kMaxPath = 260;
-constexpr Win32Error ERROR_INSUFFICIENT_BUFFER = 122;
 
 }  // namespace
 

@@ -10,10 +10,6 @@
 namespace jobsvc::sim::detail {
 namespace {
 
-constexpr HResult S_FALSE = 1;
-constexpr HResult E_POINTER = static_cast<HResult>(0x80004003);
-constexpr HResult E_INVALIDARG = static_cast<HResult>(0x80070057);
-constexpr HResult DISP_E_MEMBERNOTFOUND = static_cast<HResult>(0x80020003);
 constexpr int32_t kRunDispatchId = 1;
 
 AutoString NewString(MachineState& machine, std::u16string_view text) {

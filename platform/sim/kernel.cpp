@@ -9,7 +9,6 @@
 namespace jobsvc::sim::detail {
 namespace {
 
-constexpr uint32_t USER_TIMER_MINIMUM = 10;
 
 SimThread& CallingThread() {
     SimThread* thread = Scheduler::Current();
@@ -172,7 +171,6 @@ bool SimMessages::KillTimer(uintptr_t timerId) {
     if (std::erase_if(data.timers, [&](const Timer& timer) { return timer.id == timerId; }) > 0) {
         return true;
     }
-    constexpr Win32Error ERROR_INVALID_TIMER_ID = 1402;
     return p_.Fail(ERROR_INVALID_TIMER_ID, false);
 }
 
@@ -218,7 +216,6 @@ bool SimMessages::PostToThread(uint32_t threadId, uint32_t message, uintptr_t wP
         if (data.waitingForMessage) p_.machine.scheduler.Wake(*data.thread);
         return true;
     }
-    constexpr Win32Error ERROR_INVALID_THREAD_ID = 1444;
     return p_.Fail(ERROR_INVALID_THREAD_ID, false);
 }
 

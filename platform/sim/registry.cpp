@@ -9,13 +9,6 @@
 namespace jobsvc::sim {
 namespace {
 
-constexpr uint32_t KEY_QUERY_VALUE = 0x0001;
-constexpr uint32_t KEY_SET_VALUE = 0x0002;
-constexpr uint32_t KEY_CREATE_SUB_KEY = 0x0004;
-constexpr Win32Error ERROR_INVALID_PARAMETER = 87;
-constexpr Win32Error ERROR_BAD_PATHNAME = 161;
-constexpr Win32Error ERROR_NOACCESS = 998;
-constexpr Win32Error ERROR_KEY_DELETED = 1018;
 
 constexpr char16_t kClassesRoot[] = u"hkcr";
 constexpr char16_t kLocalMachine[] = u"hklm";
@@ -306,7 +299,6 @@ std::vector<std::u16string> SimRegistry::ValueNames(std::u16string_view path) co
 
 void SimRegistry::Deny(std::u16string_view path, uint32_t mask) {
     // KEY_READ and KEY_WRITE share READ_CONTROL: denying one must not deny the other.
-    constexpr uint32_t READ_CONTROL = 0x20000;
     denials_[Join(TestPath(path))] |= mask & ~READ_CONTROL;
 }
 

@@ -8,16 +8,6 @@
 namespace jobsvc::sim::detail {
 namespace {
 
-constexpr uint32_t SC_MANAGER_CREATE_SERVICE = 0x0002;
-constexpr uint32_t SERVICE_PAUSE_CONTINUE = 0x0040;
-constexpr uint32_t SERVICE_INTERROGATE = 0x0080;
-constexpr uint32_t SERVICE_USER_DEFINED_CONTROL = 0x0100;
-constexpr uint32_t REG_EXPAND_SZ = 2;
-constexpr uint32_t REG_MULTI_SZ = 7;
-constexpr Win32Error ERROR_INVALID_PARAMETER = 87;
-constexpr Win32Error ERROR_SERVICE_NOT_ACTIVE = 1062;
-constexpr Win32Error ERROR_SERVICE_MARKED_FOR_DELETE = 1072;
-constexpr Win32Error ERROR_DUPLICATE_SERVICE_NAME = 1078;
 
 std::u16string ServiceKeyPath(std::u16string_view name) {
     return u"HKLM\\SYSTEM\\CurrentControlSet\\Services\\" + std::u16string(name);
